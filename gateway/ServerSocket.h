@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class EventLog;
+class QTcpSocket;
+
+// One connected network client, known by the socket handle it had when it
+// was accepted.
+struct ClientConnection {
+    QTcpSocket *socket = nullptr;
+    qintptr handle = -1;
+    QString address;
+    qint64 AccountingPosition = 0;
+};
+
+// The listening socket on port 1234 and its connected clients. Socket events
+// only set the status text; a client's bytes go to the read handler, and are
+// dropped while there is none (during start-up, before the gateway exists).
+class ServerSocket : public QObject {
+    Q_OBJECT
+public:
+    using ReadHandler = std::function<void(ClientConnection &)>;
+
+    explicit ServerSocket(EventLog &log, QObject *parent = nullptr);
+    ~ServerSocket() override;
+
+    bool open(quint16 port);
+    QString errorString() const { return m_server.errorString(); }
+    bool isListening() const { return m_server.isListening(); }
+    quint16 port() const { return m_server.serverPort(); }
+    void close();
+
+    void setReadHandler(ReadHandler handler) { m_readHandler = std::move(handler); }
+    ClientConnection *FindClient(qintptr handle);
+    size_t clientCount() const { return m_clients.size(); }
+
+private:
+    std::vector<std::unique_ptr<ClientConnection>>::iterator findBySocket(const QTcpSocket *socket);
+    void acceptPending();
+    void dropClient(QTcpSocket *socket);
+    void clientRead(QTcpSocket *socket);
+
+    EventLog &m_log;
+    QTcpServer m_server;
+    std::vector<std::unique_ptr<ClientConnection>> m_clients;
+    ReadHandler m_readHandler;
+};

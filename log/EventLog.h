@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class Clock;
+class QLabel;
+class QListWidget;
+
+// The agent's one reporting channel: a list of at most MaxLogLines time-stamped
+// lines that keeps the newest line in view unless the user has selected an
+// older one, and a status text that shows the latest event.
+class EventLog {
+public:
+    static constexpr int MaxLogLines = 500;
+
+    EventLog(QListWidget &list, QLabel &status, const Clock &clock, bool mirrorToStderr);
+
+    void WriteLog(const QString &prefix, const QString &text);
+    void ShowStatus(const QString &prefix, const QString &text);
+    // Socket events set the status bar without prefix or spacing.
+    void SetStatusText(const QString &text);
+    void Clear();
+
+private:
+    int selectedRow() const;
+    void selectRow(int row);
+
+    QListWidget &m_list;
+    QLabel &m_status;
+    const Clock &m_clock;
+    bool m_mirrorToStderr;
+};
+
+QString formatLogLine(const QDateTime &at, const QString &prefix, const QString &text);
