@@ -1,6 +1,6 @@
 #include "app/UserNotifier.h"
 
-#include "log/EventLog.h"
+#include "log/LogSink.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class EventLog;
+class LogSink;
 
 // The boxes the agent shows the user. Where nobody can close a box (a
 // headless run), the log carries the message instead.
@@ -23,12 +23,12 @@ public:
 
 class LogNotifier final : public UserNotifier {
 public:
-    explicit LogNotifier(EventLog &log) : m_log(log) {}
+    explicit LogNotifier(LogSink &log) : m_log(log) {}
     void warning(const QString &title, const QString &text) override;
     void error(const QString &text) override;
 
 private:
-    EventLog &m_log;
+    LogSink &m_log;
 };
 
 // True where no window can be seen (the offscreen and minimal platforms).

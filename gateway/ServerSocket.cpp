@@ -1,13 +1,13 @@
 #include "gateway/ServerSocket.h"
 
-#include "log/EventLog.h"
+#include "log/LogSink.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
 
 #include <algorithm>
 
-ServerSocket::ServerSocket(EventLog &log, QObject *parent)
+ServerSocket::ServerSocket(LogSink &log, QObject *parent)
     : QObject(parent)
     , m_log(log)
 {

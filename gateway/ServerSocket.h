@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-class EventLog;
+class LogSink;
 class QTcpSocket;
 
 // One connected network client, known by the socket handle it had when it
@@ -28,7 +28,7 @@ class ServerSocket : public QObject {
 public:
     using ReadHandler = std::function<void(ClientConnection &)>;
 
-    explicit ServerSocket(EventLog &log, QObject *parent = nullptr);
+    explicit ServerSocket(LogSink &log, QObject *parent = nullptr);
     ~ServerSocket() override;
 
     bool open(quint16 port);
@@ -47,7 +47,7 @@ private:
     void dropClient(QTcpSocket *socket);
     void clientRead(QTcpSocket *socket);
 
-    EventLog &m_log;
+    LogSink &m_log;
     QTcpServer m_server;
     std::vector<std::unique_ptr<ClientConnection>> m_clients;
     ReadHandler m_readHandler;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "log/LogSink.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -10,16 +12,15 @@ class QListWidget;
 // The agent's one reporting channel: a list of at most MaxLogLines time-stamped
 // lines that keeps the newest line in view unless the user has selected an
 // older one, and a status text that shows the latest event.
-class EventLog {
+class EventLog final : public LogSink {
 public:
     static constexpr int MaxLogLines = 500;
 
     EventLog(QListWidget &list, QLabel &status, const Clock &clock, bool mirrorToStderr);
 
-    void WriteLog(const QString &prefix, const QString &text);
-    void ShowStatus(const QString &prefix, const QString &text);
-    // Socket events set the status bar without prefix or spacing.
-    void SetStatusText(const QString &text);
+    void WriteLog(const QString &prefix, const QString &text) override;
+    void ShowStatus(const QString &prefix, const QString &text) override;
+    void SetStatusText(const QString &text) override;
     void Clear();
 
 private:
