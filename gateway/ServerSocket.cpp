@@ -58,7 +58,8 @@ void ServerSocket::acceptPending()
         m_log.SetStatusText(QStringLiteral("OnAccept"));
         auto client = std::make_unique<ClientConnection>();
         client->socket = socket;
-        client->handle = socket->socketDescriptor();
+        client->handle = ++m_lastHandle;
+        client->descriptor = socket->socketDescriptor();
         client->address = socket->peerAddress().toString();
         m_log.SetStatusText(QStringLiteral("OnClientConnect ") + client->address);
         m_clients.push_back(std::move(client));

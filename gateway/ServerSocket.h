@@ -11,13 +11,16 @@
 class LogSink;
 class QTcpSocket;
 
-// One connected network client, known by the socket handle it had when it
-// was accepted.
+// One connected network client. Requests and replies find it by its handle,
+// which no later connection gets again: a socket descriptor is reused as soon
+// as its connection closes, and a late reply must not reach a newcomer. The
+// log names the client by address and descriptor.
 struct ClientConnection {
     QTcpSocket *socket = nullptr;
-    qintptr handle = -1;
+    qintptr handle = 0;
+    qintptr descriptor = -1;
     QString address;
-    qint64 AccountingPosition = 0;
+    qint32 AccountingPosition = 0;
 };
 
 // The listening socket on port 1234 and its connected clients. Socket events
@@ -51,4 +54,5 @@ private:
     QTcpServer m_server;
     std::vector<std::unique_ptr<ClientConnection>> m_clients;
     ReadHandler m_readHandler;
+    qintptr m_lastHandle = 0;
 };
