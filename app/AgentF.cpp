@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -51,7 +51,7 @@ AgentEnvironment AgentEnvironment::forExecutable(const QString &executablePath)
 
 TForm1::TForm1(const AgentEnvironment &environment, QWidget *parent)
     : QMainWindow(parent)
-    , ListBox1(new QListWidget)
+    , ListBox1(new QListView)
     , StatusBar1(new QStatusBar)
     , StatusText(new QLabel)
     , Button4(new QPushButton(QStringLiteral("Skrýt")))
@@ -77,8 +77,6 @@ TForm1::TForm1(const AgentEnvironment &environment, QWidget *parent)
     StatusBar1->addWidget(StatusText, 1);
 
     ListBox1->setFont(logFont());
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setUniformItemSizes(true);
     ListBox1->setItemDelegate(new FixedHeightDelegate(ListBox1));
     ListBox1->setGeometry(kListLeft, 0, 464, 188);
 
@@ -91,6 +89,8 @@ TForm1::TForm1(const AgentEnvironment &environment, QWidget *parent)
     }
 
     ServerSocket1 = new ServerSocket(m_log, this);
+    CommPack1 = new TCommPack(this);
+    connect(CommPack1, &TComm::OnRxChar, this, &TForm1::CommPack1RxChar);
     TimerTick = new AgentTimer([this]() { TimerTickTimer(); }, this);
 
     resize(493, 368);
@@ -116,6 +116,7 @@ void TForm1::FormCreate()
                             QStringLiteral("Neexistuje soubor Agent.ini\nProjděte položky v menu Nastavení"));
     settings = readAgentSettings(profile);
     TimerTick->setInterval(settings.Interval);
+    openSerialPort();
 
     TimerTick->setEnabled(true);
 }
@@ -128,6 +129,24 @@ void TForm1::openServerSocket()
     }
     m_log.SetStatusText(QStringLiteral("Chyba socketu:") + ServerSocket1->errorString());
     WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba otevření socketu TCP/IP"));
+}
+
+void TForm1::openSerialPort()
+{
+    try {
+        CommPack1->Set(settings.Port);
+        CommPack1->Open();
+        WriteLog(QStringLiteral("-OK-"), QStringLiteral("Otevření sériového portu ") + settings.Port);
+    } catch (const ECommError &) {
+        WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba otevření sériového portu ") + settings.Port);
+    }
+}
+
+void TForm1::CommPack1RxChar(TComm *, int Count)
+{
+    // A complete packet (number in InCom[0], message from InCom[1], length
+    // n - 1) is for the reply dispatch, which is not built yet.
+    CommPack1->ReadPacket(Count);
 }
 
 void TForm1::TimerTickTimer()
@@ -152,6 +171,8 @@ void TForm1::FormClose()
 void TForm1::FormDestroy()
 {
     TimerTick->setEnabled(false);
+    if (CommPack1->IsOpen())
+        CommPack1->Close();
     m_log.Clear();
     ServerSocket1->close();
 }

@@ -4,6 +4,7 @@
 #include "app/AgentTimer.h"
 #include "common/Clock.h"
 #include "gateway/ServerSocket.h"
+#include "link/CommPack.h"
 #include "log/EventLog.h"
 
 #include <QMainWindow>
@@ -11,7 +12,7 @@
 #include <memory>
 
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QStatusBar;
 class UserNotifier;
@@ -46,13 +47,15 @@ public:
     AgentSettings settings;
 
     // Made before the log, which writes into them.
-    QListWidget *const ListBox1;
+    QListView *const ListBox1;
     QStatusBar *const StatusBar1;
     QLabel *const StatusText;
     QPushButton *const Button4;
 
+    EventLog &eventLog() { return m_log; }
     ServerSocket &serverSocket() { return *ServerSocket1; }
     AgentTimer &timerTick() { return *TimerTick; }
+    TCommPack &commPack() { return *CommPack1; }
 
 signals:
     // The window was closed: the message loop ends.
@@ -69,6 +72,8 @@ private:
     void FormDestroy();
     void FormResize();
     void openServerSocket();
+    void openSerialPort();
+    void CommPack1RxChar(TComm *Sender, int Count);
     void TimerTickTimer();
 
     SystemClock m_systemClock;
@@ -81,5 +86,6 @@ private:
     std::unique_ptr<UserNotifier> m_ownNotifier;
     UserNotifier *m_notifier = nullptr;
     ServerSocket *ServerSocket1 = nullptr;
+    TCommPack *CommPack1 = nullptr;
     AgentTimer *TimerTick = nullptr;
 };

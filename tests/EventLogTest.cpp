@@ -1,11 +1,10 @@
 #include "log/EventLog.h"
 #include "support/ManualClock.h"
+#include "support/QtPrinters.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QListWidget>
-
-#include "support/QtPrinters.h"
+#include <QListView>
 
 #include <gtest/gtest.h>
 
@@ -13,22 +12,26 @@ namespace {
 
 class EventLogTest : public ::testing::Test {
 protected:
-    int selectedRow() const
-    {
-        const auto rows = list.selectionModel()->selectedRows();
-        return rows.isEmpty() ? -1 : rows.first().row();
-    }
     void fill(int lines)
     {
         for (int i = 0; i < lines; ++i)
             log.WriteLog("----", QString::number(i));
     }
-    QString line(int row) const { return list.item(row)->text(); }
+    // What the user does: a click on a line as the list shows it.
+    void clickShownRow(int row)
+    {
+        view.selectionModel()->setCurrentIndex(view.model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
+    }
+    int shownSelectedRow() const
+    {
+        const auto rows = view.selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    }
 
     ManualClock clock;
-    QListWidget list;
+    QListView view;
     QLabel status;
-    EventLog log{list, status, clock, false};
+    EventLog log{view, status, clock, false};
 };
 
 TEST(LogLineFormatTest, TimeTenthsPrefixAndText)
@@ -53,12 +56,15 @@ TEST(LogLineFormatTest, TimeTenthsPrefixAndText)
 TEST_F(EventLogTest, StatusBarShowsPrefixFiveSpacesAndText)
 {
     log.ShowStatus("<COM", "Stav linek");
-    EXPECT_EQ(status.text(), "<COM     Stav linek");
-    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(log.statusText(), "<COM     Stav linek");
+    EXPECT_EQ(log.lineCount(), 0);
 
     log.WriteLog("<COM", "");
+    EXPECT_EQ(log.statusText(), "<COM     ");
+    EXPECT_EQ(log.line(0), "14:05:09.3  <COM ");
+
+    log.refreshView();
     EXPECT_EQ(status.text(), "<COM     ");
-    EXPECT_EQ(line(0), "14:05:09.3  <COM ");
 }
 
 TEST_F(EventLogTest, EachLineReadsTheClockOnce)
@@ -67,61 +73,97 @@ TEST_F(EventLogTest, EachLineReadsTheClockOnce)
     log.WriteLog("----", "a");
     clock.advance(1);
     log.WriteLog("----", "b");
-    EXPECT_EQ(line(0), "23:59:59.9  ---- a");
-    EXPECT_EQ(line(1), "0:00:00.0  ---- b");
+    clock.advance(1000);
+    log.WriteLog("----", "c");
+    EXPECT_EQ(log.line(0), "23:59:59.9  ---- a");
+    EXPECT_EQ(log.line(1), "0:00:00.0  ---- b");
+    EXPECT_EQ(log.line(2), "0:00:01.0  ---- c");
 }
 
 TEST_F(EventLogTest, ViewFollowsTheNewestLineUntilTheUserSelectsAnother)
 {
     log.WriteLog("----", "first");
-    EXPECT_EQ(selectedRow(), 0);
+    EXPECT_EQ(log.selectedRow(), 0);
     fill(3);
-    EXPECT_EQ(selectedRow(), 3);
+    EXPECT_EQ(log.selectedRow(), 3);
+    log.refreshView();
+    EXPECT_EQ(shownSelectedRow(), 3);
 
-    list.setCurrentRow(1);
+    clickShownRow(1);
     fill(2);
-    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_EQ(log.selectedRow(), 1);
 
-    list.setCurrentRow(list.count() - 1);
+    log.refreshView();
+    clickShownRow(log.lineCount() - 1);
     fill(1);
-    EXPECT_EQ(selectedRow(), list.count() - 1);
+    EXPECT_EQ(log.selectedRow(), log.lineCount() - 1);
 
-    list.selectionModel()->clear();
+    view.selectionModel()->clear();
     fill(1);
-    EXPECT_EQ(selectedRow(), -1);
+    EXPECT_EQ(log.selectedRow(), -1);
+    log.refreshView();
+    EXPECT_EQ(shownSelectedRow(), -1);
+    EXPECT_EQ(view.model()->rowCount(), log.lineCount());
 }
 
 TEST_F(EventLogTest, FullListDropsTheOldestAndKeepsTheSelectedLine)
 {
     fill(EventLog::MaxLogLines);
-    list.setCurrentRow(4);
-    const QString selected = line(4);
+    log.refreshView();
+    clickShownRow(4);
+    const QString selected = log.line(4);
 
     log.WriteLog("----", "new");
-    EXPECT_EQ(list.count(), EventLog::MaxLogLines);
-    EXPECT_EQ(selectedRow(), 3);
-    EXPECT_EQ(line(3), selected);
-    EXPECT_EQ(line(0), "14:05:09.3  ---- 1");
+    EXPECT_EQ(log.lineCount(), EventLog::MaxLogLines);
+    EXPECT_EQ(log.selectedRow(), 3);
+    EXPECT_EQ(log.line(3), selected);
+    EXPECT_EQ(log.line(0), "14:05:09.3  ---- 1");
+
+    log.refreshView();
+    EXPECT_EQ(shownSelectedRow(), 3);
+    EXPECT_EQ(view.model()->index(3, 0).data().toString(), selected);
 }
 
 TEST_F(EventLogTest, FullListDroppingTheSelectedLineStopsFollowing)
 {
     fill(EventLog::MaxLogLines);
-    list.setCurrentRow(0);
+    log.refreshView();
+    clickShownRow(0);
 
     log.WriteLog("----", "new");
-    EXPECT_EQ(selectedRow(), -1);
+    EXPECT_EQ(log.selectedRow(), -1);
     log.WriteLog("----", "newer");
-    EXPECT_EQ(selectedRow(), -1);
-    EXPECT_EQ(list.count(), EventLog::MaxLogLines);
+    EXPECT_EQ(log.selectedRow(), -1);
+    EXPECT_EQ(log.lineCount(), EventLog::MaxLogLines);
 }
 
-TEST_F(EventLogTest, FullListKeepsFollowingTheNewestLine)
+TEST_F(EventLogTest, ClickBetweenRefreshesMeansTheLineTheUserSaw)
+{
+    fill(EventLog::MaxLogLines);
+    log.refreshView();
+    const QString seen = view.model()->index(10, 0).data().toString();
+    fill(3);  // three lines dropped since the list was last shown
+    clickShownRow(10);
+    EXPECT_EQ(log.line(log.selectedRow()), seen);
+
+    clickShownRow(1);  // a line that has gone meanwhile
+    EXPECT_EQ(log.selectedRow(), -1);
+}
+
+TEST_F(EventLogTest, FullListKeepsFollowingTheNewestLineThroughBursts)
 {
     fill(EventLog::MaxLogLines + 20);
-    EXPECT_EQ(list.count(), EventLog::MaxLogLines);
-    EXPECT_EQ(selectedRow(), EventLog::MaxLogLines - 1);
-    EXPECT_EQ(list.item(selectedRow())->text(), "14:05:09.3  ---- 519");
+    EXPECT_EQ(log.lineCount(), EventLog::MaxLogLines);
+    EXPECT_EQ(log.selectedRow(), EventLog::MaxLogLines - 1);
+    EXPECT_EQ(log.line(log.selectedRow()), "14:05:09.3  ---- 519");
+
+    log.refreshView();
+    fill(700);
+    log.refreshView();
+    EXPECT_EQ(view.model()->rowCount(), EventLog::MaxLogLines);
+    EXPECT_EQ(shownSelectedRow(), EventLog::MaxLogLines - 1);
+    EXPECT_EQ(view.model()->index(0, 0).data().toString(), log.line(0));
+    EXPECT_EQ(view.model()->index(499, 0).data().toString(), "14:05:09.3  ---- 699");
 }
 
 }  // namespace

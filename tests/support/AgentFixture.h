@@ -5,7 +5,6 @@
 #include "support/ManualClock.h"
 #include "support/TempDir.h"
 
-#include <QListWidget>
 #include <QStringList>
 
 #include <memory>
@@ -56,8 +55,9 @@ public:
     QStringList logEntries() const
     {
         QStringList entries;
-        for (int row = 0; row < form->ListBox1->count(); ++row) {
-            const QString line = form->ListBox1->item(row)->text();
+        const EventLog &log = form->eventLog();
+        for (int row = 0; row < log.lineCount(); ++row) {
+            const QString line = log.line(row);
             entries << line.mid(line.indexOf(QStringLiteral("  ")) + 2);
         }
         return entries;

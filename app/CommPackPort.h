@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/PollingCycle.h"
+#include "link/CommPack.h"
+
+// The packet link as the polling cycle sees it.
+class CommPackPort final : public PacketPort {
+public:
+    explicit CommPackPort(TCommPack &commPack) : m_commPack(commPack) {}
+
+    bool isPortOpen() const override { return m_commPack.IsOpen(); }
+    void sendPacket(std::uint8_t packetNumber, QByteArrayView message) override
+    {
+        m_commPack.WritePacket(packetNumber, reinterpret_cast<const quint8 *>(message.data()),
+                               static_cast<int>(message.size()));
+    }
+
+private:
+    TCommPack &m_commPack;
+};
