@@ -2,6 +2,8 @@
 
 #include "app/ProfileFile.h"
 #include "app/UserNotifier.h"
+#include "gateway/ClientGateway.h"
+#include "gateway/ReplyCache.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -88,10 +91,8 @@ TForm1::TForm1(const AgentEnvironment &environment, QWidget *parent)
         connect(enter, &QShortcut::activated, Button4, &QPushButton::animateClick);
     }
 
-    ServerSocket1 = new ServerSocket(m_log, this);
-    CommPack1 = new TCommPack(this);
+    createMenus();
     connect(CommPack1, &TComm::OnRxChar, this, &TForm1::CommPack1RxChar);
-    TimerTick = new AgentTimer([this]() { TimerTickTimer(); }, this);
 
     resize(493, 368);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -115,10 +116,47 @@ void TForm1::FormCreate()
         m_notifier->warning(QStringLiteral("Upozornění"),
                             QStringLiteral("Neexistuje soubor Agent.ini\nProjděte položky v menu Nastavení"));
     settings = readAgentSettings(profile);
-    TimerTick->setInterval(settings.Interval);
+    m_cycle.applyTimerPeriods();
     openSerialPort();
 
-    TimerTick->setEnabled(true);
+    // The queues start empty; the line numbers are the first question.
+    m_cycle.EnqueueRequest('V');
+    createGateway();
+
+    m_cycle.TimerTick->setEnabled(true);
+}
+
+void TForm1::createGateway()
+{
+    m_replyCache = std::make_unique<ReplyCache>(settings.MaxCache, m_clock);
+    if (m_replyCache->capacity() == 0)
+        settings.MaxCache = 0;
+    m_gateway = std::make_unique<ClientGateway>(settings, m_log, m_data, m_cycle, *m_replyCache, m_accounting.lines,
+                                                *ServerSocket1, m_clock);
+
+    m_cycle.handlers.clientReply = [this](const ExchangeRequest &request, QByteArrayView reply) {
+        m_gateway->ReturnClientReply(request, reply);
+    };
+    m_cycle.handlers.accountingReply = [this](QByteArrayView reply) { m_accounting.HandleAccountingReply(reply); };
+    m_cycle.handlers.storeReply = [this](const QByteArray &request, QByteArrayView reply) {
+        m_replyCache->StoreReply(request, reply);
+    };
+    // Clients are served from here on; what they sent while the start-up
+    // ran (a warning box may have been open) was dropped.
+    ServerSocket1->setReadHandler([this](ClientConnection &client) { m_gateway->HandleClientRead(client); });
+}
+
+void TForm1::createMenus()
+{
+    QMenu *agentMenu = menuBar()->addMenu(QStringLiteral("&Agent"));
+    Zastavit1 = agentMenu->addAction(QStringLiteral("Zastavit"));
+    connect(Zastavit1, &QAction::triggered, this, &TForm1::Zastavit1Click);
+}
+
+void TForm1::Zastavit1Click()
+{
+    const bool running = m_cycle.toggleTick();
+    Zastavit1->setText(running ? QStringLiteral("&Zastavit") : QStringLiteral("&Obnovit"));
 }
 
 void TForm1::openServerSocket()
@@ -144,13 +182,11 @@ void TForm1::openSerialPort()
 
 void TForm1::CommPack1RxChar(TComm *, int Count)
 {
-    // A complete packet (number in InCom[0], message from InCom[1], length
-    // n - 1) is for the reply dispatch, which is not built yet.
-    CommPack1->ReadPacket(Count);
-}
-
-void TForm1::TimerTickTimer()
-{
+    const int length = CommPack1->ReadPacket(Count);
+    if (length == 0)
+        return;
+    const auto *body = reinterpret_cast<const char *>(CommPack1->InCom.data());
+    m_cycle.DispatchReply(CommPack1->InCom[0], QByteArrayView(body + 1, length - 1));
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -164,17 +200,34 @@ void TForm1::FormClose()
     if (m_closed)
         return;
     m_closed = true;
-    TimerTick->setEnabled(false);
+    m_cycle.TimerTick->setEnabled(false);
     emit closed();
 }
 
 void TForm1::FormDestroy()
 {
-    TimerTick->setEnabled(false);
+    sendClearedMailboxes();
+    m_cycle.stopAllTimers();
+    m_cycle.clearQueues();
+    m_accounting.lines.clear();
     if (CommPack1->IsOpen())
         CommPack1->Close();
     m_log.Clear();
     ServerSocket1->close();
+    m_gateway.reset();
+    m_replyCache.reset();
+}
+
+void TForm1::sendClearedMailboxes()
+{
+    // The exchange must not go on showing messages nobody updates any more.
+    m_data.ClearMailboxes();
+    try {
+        m_cycle.SendToExchange(QStringLiteral(">COM"), QStringLiteral("Nulování obsahu schránek"),
+                               m_data.BuildMailboxRequest());
+    } catch (const ECommError &) {
+        // The port failed at the very end: there is nobody left to tell.
+    }
 }
 
 void TForm1::ShowException(const QString &message)

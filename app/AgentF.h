@@ -1,8 +1,11 @@
 #pragma once
 
+#include "accounting/AccountingDownload.h"
 #include "app/AgentSettings.h"
-#include "app/AgentTimer.h"
+#include "app/CommPackPort.h"
+#include "app/PollingCycle.h"
 #include "common/Clock.h"
+#include "data/Data.h"
 #include "gateway/ServerSocket.h"
 #include "link/CommPack.h"
 #include "log/EventLog.h"
@@ -11,10 +14,13 @@
 
 #include <memory>
 
+class ClientGateway;
+class QAction;
 class QLabel;
 class QListView;
 class QPushButton;
 class QStatusBar;
+class ReplyCache;
 class UserNotifier;
 
 // What the agent takes from its surroundings. The program runs with the
@@ -51,11 +57,16 @@ public:
     QStatusBar *const StatusBar1;
     QLabel *const StatusText;
     QPushButton *const Button4;
+    QAction *Zastavit1 = nullptr;
 
     EventLog &eventLog() { return m_log; }
     ServerSocket &serverSocket() { return *ServerSocket1; }
-    AgentTimer &timerTick() { return *TimerTick; }
+    AgentTimer &timerTick() { return *m_cycle.TimerTick; }
     TCommPack &commPack() { return *CommPack1; }
+    PollingCycle &pollingCycle() { return m_cycle; }
+    TData &data() { return m_data; }
+    AccountingDownload &accounting() { return m_accounting; }
+    ReplyCache *replyCache() { return m_replyCache.get(); }
 
 signals:
     // The window was closed: the message loop ends.
@@ -66,15 +77,17 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void layOutWidgets();
+    void createMenus();
     void FormCreate();
     void FormClose();
     void FormDestroy();
     void FormResize();
     void openServerSocket();
     void openSerialPort();
+    void createGateway();
     void CommPack1RxChar(TComm *Sender, int Count);
-    void TimerTickTimer();
+    void Zastavit1Click();
+    void sendClearedMailboxes();
 
     SystemClock m_systemClock;
     const Clock &m_clock;
@@ -85,7 +98,14 @@ private:
     EventLog m_log;
     std::unique_ptr<UserNotifier> m_ownNotifier;
     UserNotifier *m_notifier = nullptr;
-    ServerSocket *ServerSocket1 = nullptr;
-    TCommPack *CommPack1 = nullptr;
-    AgentTimer *TimerTick = nullptr;
+    // Components of the window, made before the start-up sequence runs.
+    ServerSocket *const ServerSocket1 = new ServerSocket(m_log, this);
+    TCommPack *const CommPack1 = new TCommPack(this);
+    CommPackPort m_commPackPort{*CommPack1};
+
+    TData m_data;
+    PollingCycle m_cycle{settings, m_log, m_data, m_commPackPort, m_clock};
+    AccountingDownload m_accounting{settings, m_log, m_data};
+    std::unique_ptr<ReplyCache> m_replyCache;
+    std::unique_ptr<ClientGateway> m_gateway;
 };
