@@ -17,10 +17,10 @@ public:
 
     QString port() const { return agent.dir.path("exchange") + QStringLiteral(":9600,N,8,1"); }
 
-    // Starts the agent with these sections besides the port.
-    TForm1 &start(const QByteArray &sections = FastTimers)
+    // Starts the agent with these sections, and keys of [Set] besides the port.
+    TForm1 &start(const QByteArray &sections = FastTimers, const QByteArray &setKeys = {})
     {
-        agent.dir.write("Agent.ini", "[Set]\r\nPort=" + port().toUtf8() + "\r\n" + sections);
+        agent.dir.write("Agent.ini", "[Set]\r\nPort=" + port().toUtf8() + "\r\n" + setKeys + sections);
         return agent.start();
     }
 

@@ -1,0 +1,167 @@
+#include "gateway/ReplyCache.h"
+#include "support/ExchangeAgentFixture.h"
+#include "support/QtPrinters.h"
+#include "support/TestClient.h"
+#include "support/WaitFor.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+class GatewayTest : public ::testing::Test {
+protected:
+    // Fast ticks, and no accounting poll unless a test asks for it.
+    TForm1 &start(const QByteArray &setKeys = {})
+    {
+        EXPECT_TRUE(exchange.linked);
+        exchange.simulator.command(u"record 2 5 0A0B0C");
+        TForm1 &form = exchange.start("[Timer]\r\nInterval=10\r\nMaxTick=5\r\nURInterval=0\r\n[Log]\r\nCom_In=1\r\n",
+                                      setKeys);
+        // The line numbers are read before the test begins.
+        EXPECT_TRUE(waitFor([&]() { return form.data().LineCount() > 0 && form.pollingCycle().linkState() == LinkState::Idle; }));
+        return form;
+    }
+    TestClient &connect(TestClient &client)
+    {
+        EXPECT_TRUE(client.connectTo(exchange.agent.form->serverSocket().port()));
+        return client;
+    }
+    size_t heard() const { return exchange.simulator.requests().size(); }
+
+    ExchangeAgentFixture exchange;
+};
+
+TEST_F(GatewayTest, ReadIsPassedThroughAndThenAnsweredFromTheCacheForItsLifetime)
+{
+    TForm1 &form = start();
+    TestClient client;
+    connect(client);
+
+    const size_t before = heard();
+    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(heard(), before + 1);
+    EXPECT_EQ(exchange.simulator.requests().back().message, hex("000205"));
+    const QStringList log = exchange.agent.logEntries();
+    EXPECT_TRUE(log.last().startsWith("<COM Ars[5]")) << log.last().toStdString();
+    EXPECT_TRUE(log.at(log.size() - 2).startsWith("<IP:127.0.0.1:"));
+    EXPECT_TRUE(log.at(log.size() - 2).endsWith(" Čtení Ars[5]"));
+
+    // Within the structure's 60 s the agent answers by itself.
+    exchange.agent.clock.advance(59999);
+    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(heard(), before + 1);
+    EXPECT_EQ(exchange.agent.logEntries().last(), "<CCH Čtení Ars[5]");
+
+    // Then it asks the exchange again and replaces the slot in place.
+    const int filledSlots = form.replyCache()->filled();
+    exchange.simulator.command(u"record 2 5 0D");
+    exchange.agent.clock.advance(1);
+    EXPECT_EQ(client.ask(hex("000205"), 4), hex("0002050D"));
+    EXPECT_EQ(heard(), before + 2);
+    EXPECT_EQ(form.replyCache()->filled(), filledSlots);
+}
+
+TEST_F(GatewayTest, WritesAreNeverCached)
+{
+    start();
+    TestClient client;
+    connect(client);
+    const size_t before = heard();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(client.ask(hex("01020700"), 3), hex("000207"));
+    EXPECT_EQ(heard(), before + 2);
+}
+
+TEST_F(GatewayTest, LineStatusComesFromTheExchangeUntilThePollHasStoredOne)
+{
+    TForm1 &form = start();
+    TestClient client;
+    connect(client);
+
+    EXPECT_EQ(form.data().LineStatusLength(), 0);
+    const QByteArray first = client.ask(hex("001600"), 3);
+    EXPECT_TRUE(first.startsWith(hex("001600")));
+    EXPECT_TRUE(form.pollingCycle().TimerAN->isEnabled()) << "clients asking switch the poll on";
+
+    ASSERT_TRUE(waitFor([&]() { return form.data().LineStatusLength() > 0; }));
+    const size_t before = heard();
+    form.pollingCycle().TimerAN->setEnabled(false);  // keep the exchange quiet for the count below
+    exchange.agent.clock.advance(60000);             // no cache slot could still answer
+    EXPECT_EQ(client.ask(hex("001600"), first.size()), form.data().LineStatus());
+    EXPECT_EQ(heard(), before);
+    EXPECT_TRUE(exchange.agent.logEntries().contains("<CCH Stav linek"));
+    EXPECT_TRUE(form.pollingCycle().TimerAN->isEnabled());
+}
+
+TEST_F(GatewayTest, AccountingLinesForEachClientFromItsOwnPosition)
+{
+    TForm1 &form = start("SendUct=1\r\nUctFile=" + exchange.agent.dir.path("DATA.NEW").toUtf8() + "\r\n");
+    for (const char *line : {"line 0", "line 1", "line 2"})
+        form.accounting().HandleAccountingReply(QByteArray(1, '\0') + line);
+
+    TestClient a;
+    TestClient b;
+    connect(a);
+    connect(b);
+    const auto answer = [](const char *line) { return QByteArray(1, '\0') + line + QByteArray(1, '\0'); };
+    EXPECT_EQ(a.ask(hex("05"), 8), answer("line 0")) << "RepUCT first gives the oldest line";
+    EXPECT_EQ(a.ask(hex("04"), 8), answer("line 1"));
+    EXPECT_EQ(b.ask(hex("04"), 8), answer("line 0"));
+    EXPECT_EQ(a.ask(hex("05"), 8), answer("line 1"));
+    EXPECT_EQ(a.ask(hex("04"), 8), answer("line 2"));
+    EXPECT_EQ(a.ask(hex("04"), 1), hex("00"));
+
+    // A client idle while more than 201 lines came goes on with the oldest still held.
+    for (int number = 3; number < 300; ++number)
+        form.accounting().HandleAccountingReply(QByteArray(1, '\0') + "line " + QByteArray::number(number));
+    EXPECT_EQ(b.ask(hex("04"), 9), answer("line 99"));
+
+    const size_t before = heard();
+    form.settings.SendUct = false;
+    EXPECT_EQ(b.ask(hex("04"), 1), hex("00"));
+    form.settings.SendUct = true;
+    form.settings.ReadUct = false;
+    EXPECT_EQ(b.ask(hex("05"), 1), hex("00"));
+    EXPECT_EQ(heard(), before) << "accounting requests never reach the exchange";
+}
+
+TEST_F(GatewayTest, ClientGoneBeforeItsReplyCostsNothing)
+{
+    TForm1 &form = start();
+    exchange.simulator.command(u"late 60");
+    {
+        TestClient client;
+        connect(client);
+        client.socket.write(hex("000205"));
+        ASSERT_TRUE(waitFor([&]() { return form.pollingCycle().linkState() == LinkState::AwaitingClientReply; }));
+    }
+    ASSERT_TRUE(waitFor([&]() { return form.serverSocket().clientCount() == 0; }));
+    const qsizetype logged = exchange.agent.logEntries().size();
+    // The line-number reply fills the first slot, the client's reply the second.
+    ASSERT_TRUE(waitFor([&]() { return form.replyCache()->filled() == 2; }));
+    EXPECT_EQ(form.pollingCycle().linkState(), LinkState::Idle);
+    EXPECT_EQ(exchange.agent.logEntries().size(), logged) << "a reply nobody waits for is not logged";
+}
+
+TEST_F(GatewayTest, OverlongRequestIsRefusedWhole)
+{
+    TForm1 &form = start();
+    TestClient client;
+    connect(client);
+    const size_t before = heard();
+    client.socket.write(QByteArray(1, '\1') + QByteArray(299, '\7'));
+    ASSERT_TRUE(waitFor([&]() { return exchange.agent.logEntries().last().startsWith("!Err"); }));
+    EXPECT_EQ(exchange.agent.logEntries().last(), "!Err Příliš dlouhý požadavek TCP/IP (300 bajtů), nebyl odeslán");
+    EXPECT_EQ(form.pollingCycle().requestQueue().size(), 0);
+    EXPECT_EQ(heard(), before);
+
+    // The connection still serves the next request.
+    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+}
+
+}  // namespace
