@@ -12,6 +12,19 @@ ServerSocket::ServerSocket(LogSink &log, QObject *parent)
     , m_log(log)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &ServerSocket::acceptPending);
+    connect(&m_server, &QTcpServer::acceptError, this, &ServerSocket::acceptFailed);
+    m_resumeAccepting.setSingleShot(true);
+    m_resumeAccepting.setInterval(AcceptRetryMs);
+    connect(&m_resumeAccepting, &QTimer::timeout, &m_server, &QTcpServer::resumeAccepting);
+}
+
+void ServerSocket::acceptFailed()
+{
+    // Once per episode: a client flood must not flood the log as well.
+    if (!m_acceptFailing)
+        m_log.WriteLog(QStringLiteral("!Err"), QStringLiteral("Chyba přijetí spojení TCP/IP: ") + m_server.errorString());
+    m_acceptFailing = true;
+    m_resumeAccepting.start();
 }
 
 ServerSocket::~ServerSocket()
@@ -21,6 +34,9 @@ ServerSocket::~ServerSocket()
 
 bool ServerSocket::open(quint16 port)
 {
+    // Hundreds of clients may connect at once, faster than one pass of the
+    // event loop accepts them.
+    m_server.setListenBacklogSize(ListenBacklog);
     if (!m_server.listen(QHostAddress::AnyIPv4, port))
         return false;
     m_log.SetStatusText(QStringLiteral("OnListen"));
@@ -29,6 +45,7 @@ bool ServerSocket::open(quint16 port)
 
 void ServerSocket::close()
 {
+    m_resumeAccepting.stop();
     m_server.close();
     for (const auto &client : m_clients) {
         client->socket->disconnect(this);
@@ -54,6 +71,7 @@ std::vector<std::unique_ptr<ClientConnection>>::iterator ServerSocket::findBySoc
 void ServerSocket::acceptPending()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        m_acceptFailing = false;
         m_log.SetStatusText(QStringLiteral("OnGetSocket"));
         m_log.SetStatusText(QStringLiteral("OnAccept"));
         auto client = std::make_unique<ClientConnection>();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,9 @@ struct ClientConnection {
 class ServerSocket : public QObject {
     Q_OBJECT
 public:
+    static constexpr int AcceptRetryMs = 100;
+    static constexpr int ListenBacklog = 1024;
+
     using ReadHandler = std::function<void(ClientConnection &)>;
 
     explicit ServerSocket(LogSink &log, QObject *parent = nullptr);
@@ -47,6 +51,7 @@ public:
 private:
     std::vector<std::unique_ptr<ClientConnection>>::iterator findBySocket(const QTcpSocket *socket);
     void acceptPending();
+    void acceptFailed();
     void dropClient(QTcpSocket *socket);
     void clientRead(QTcpSocket *socket);
 
@@ -55,4 +60,8 @@ private:
     std::vector<std::unique_ptr<ClientConnection>> m_clients;
     ReadHandler m_readHandler;
     qintptr m_lastHandle = 0;
+    // Accepting pauses when a connection cannot be taken (no descriptors
+    // left, say); it is tried again a little later.
+    QTimer m_resumeAccepting;
+    bool m_acceptFailing = false;
 };

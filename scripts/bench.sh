@@ -292,7 +292,7 @@ agent_rows() { # log-flags ("on" or "off")
     return
   fi
   [ "$flags" = on ] && idle_row "$agent_pid"
-  for kind in linestatus:001600 cached:000100; do
+  for kind in linestatus:001600 cached:000000; do
     request="${kind#*:}"
     label="agent | $([ "${kind%%:*}" = linestatus ] && echo "line status" || echo "cached read") $request | $flags"
     if ! alive "$agent_pid"; then

@@ -164,4 +164,32 @@ TEST_F(GatewayTest, OverlongRequestIsRefusedWhole)
     EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
 }
 
+TEST_F(GatewayTest, CrowdOfBadClientsDoesNotStarveAGoodOne)
+{
+    TForm1 &form = start();
+    std::vector<std::unique_ptr<TestClient>> crowd;
+    for (int i = 0; i < 300; ++i) {
+        auto client = std::make_unique<TestClient>();
+        client->socket.connectToHost(QHostAddress::LocalHost, form.serverSocket().port());
+        crowd.push_back(std::move(client));
+    }
+    ASSERT_TRUE(waitFor([&]() { return form.serverSocket().clientCount() == crowd.size(); }, 10000));
+    for (int i = 0; i < 300; ++i) {
+        TestClient *client = crowd[static_cast<size_t>(i)].get();
+        // Garbage, half requests, overlong requests and plain reads.
+        const int kind = i % 4;
+        client->socket.write(kind == 0   ? QByteArray::number(i * 7919).repeated(3)
+                             : kind == 1 ? hex("00")
+                             : kind == 2 ? QByteArray(600, char(i))
+                                         : hex("000205"));
+        if (i % 3 == 0)
+            client->socket.abort();  // gone mid-request
+    }
+    TestClient good;
+    connect(good);
+    EXPECT_EQ(good.ask(hex("000205"), 6, 10000), hex("0002050A0B0C"));
+    crowd.clear();
+    EXPECT_TRUE(waitFor([&]() { return form.serverSocket().clientCount() == 1; }, 10000));
+}
+
 }  // namespace
