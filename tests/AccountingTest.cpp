@@ -1,6 +1,7 @@
 #include "accounting/AccountingDownload.h"
 #include "app/AgentSettings.h"
 #include "data/Data.h"
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingLog.h"
 #include "support/TempDir.h"
@@ -9,10 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -96,15 +95,10 @@ TEST_F(AccountingTest, RemovedFileIsCreatedAgainAndMissingDirectoryFails)
 TEST_F(AccountingTest, FullDiskLeavesNoPartialLine)
 {
     dir.write("DATA.NEW", "0123456789\r\n");
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = old;
-    tight.rlim_cur = 20;
-    setrlimit(RLIMIT_FSIZE, &tight);
-    download.HandleAccountingReply(reply("a line longer than the room left"));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    {
+        const FileSizeLimit fullDisk(20);
+        download.HandleAccountingReply(reply("a line longer than the room left"));
+    }
 
     EXPECT_TRUE(data.RepeatAccounting);
     EXPECT_EQ(dir.read("DATA.NEW"), "0123456789\r\n");

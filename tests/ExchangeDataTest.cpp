@@ -1,19 +1,12 @@
 #include "data/Data.h"
 #include "data/DescribeMessage.h"
 #include "data/ExchangeTables.h"
+#include "support/Bytes.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(char(value));
-    return result;
-}
 
 TEST(DescribeMessageTest, RendersRequestsAndReplies)
 {

@@ -1,6 +1,7 @@
 #include "app/PollingCycle.h"
 #include "data/Data.h"
 #include "support/ManualClock.h"
+#include "support/Bytes.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingLog.h"
 
@@ -10,14 +11,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(char(value));
-    return result;
-}
 
 class FakePort final : public PacketPort {
 public:

@@ -1,4 +1,5 @@
 #include "app/ProfileFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
@@ -6,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -157,23 +156,10 @@ TEST(ProfileWriteFailureTest, FullDiskKeepsTheOldFileWhole)
     dir.write("Agent.ini", before);
     ProfileFile profile(dir.path("Agent.ini"));
 
-    // A file size limit makes every write beyond it fail, as a full disk does.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = old;
-    tight.rlim_cur = 16;
-    setrlimit(RLIMIT_FSIZE, &tight);
-    bool raised = false;
-    try {
-        profile.writeString("Set", "UctFile", QString(200, u'x'));
-    } catch (const ProfileWriteError &) {
-        raised = true;
+    {
+        const FileSizeLimit fullDisk(16);
+        EXPECT_THROW(profile.writeString("Set", "UctFile", QString(200, u'x')), ProfileWriteError);
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
-
-    EXPECT_TRUE(raised);
     EXPECT_EQ(dir.read("Agent.ini"), before);
     EXPECT_EQ(QDir(QFileInfo(dir.path("Agent.ini")).absolutePath()).entryList(QDir::Files), QStringList{"Agent.ini"});
 }

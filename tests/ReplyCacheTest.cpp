@@ -1,5 +1,6 @@
 #include "gateway/ReplyCache.h"
 #include "support/ManualClock.h"
+#include "support/Bytes.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -7,14 +8,6 @@
 #include <limits>
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(char(value));
-    return result;
-}
 
 TEST(ReplyCacheTest, NoSlotsMeansNoCache)
 {
