@@ -22,7 +22,7 @@ AccountingDownload::AccountingDownload(const AgentSettings &settings, LogSink &l
 {
 }
 
-void AccountingDownload::HandleAccountingReply(QByteArrayView reply)
+void AccountingDownload::HandleAccountingReply(QByteArrayView reply, bool repeated)
 {
     // Byte 0 is the error code; the whole rest is the line, however long.
     const QByteArrayView line = reply.isEmpty() ? QByteArrayView() : reply.sliced(1);
@@ -35,7 +35,6 @@ void AccountingDownload::HandleAccountingReply(QByteArrayView reply)
         m_log.WriteLog(QStringLiteral("<COM"), fromCp1250(line));
     // After a failed store the exchange was asked for the same line again;
     // clients already have it in the list and must not get it twice.
-    const bool repeated = m_data.RepeatAccounting;
     AppendAccountingLine(m_data, m_settings.UctFile, line);
     if (!repeated)
         lines.append(line.toByteArray());

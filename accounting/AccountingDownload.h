@@ -19,7 +19,8 @@ class AccountingDownload {
 public:
     AccountingDownload(const AgentSettings &settings, LogSink &log, TData &data);
 
-    void HandleAccountingReply(QByteArrayView reply);
+    // repeated: the reply answers RepUCT, the line that could not be stored.
+    void HandleAccountingReply(QByteArrayView reply, bool repeated = false);
 
     AccountingLines lines;
 

@@ -2,6 +2,7 @@
 
 #include "app/ProfileFile.h"
 #include "app/UserNotifier.h"
+#include "data/ExchangeTables.h"
 #include "gateway/ClientGateway.h"
 #include "gateway/ReplyCache.h"
 
@@ -137,7 +138,9 @@ void TForm1::createGateway()
     m_cycle.handlers.clientReply = [this](const ExchangeRequest &request, QByteArrayView reply) {
         m_gateway->ReturnClientReply(request, reply);
     };
-    m_cycle.handlers.accountingReply = [this](QByteArrayView reply) { m_accounting.HandleAccountingReply(reply); };
+    m_cycle.handlers.accountingReply = [this](const ExchangeRequest &request, QByteArrayView reply) {
+        m_accounting.HandleAccountingReply(reply, request.firstByte == Exchange::CmdRepUct);
+    };
     m_cycle.handlers.storeReply = [this](const QByteArray &request, QByteArrayView reply) {
         m_replyCache->StoreReply(request, reply);
     };
@@ -222,12 +225,8 @@ void TForm1::sendClearedMailboxes()
 {
     // The exchange must not go on showing messages nobody updates any more.
     m_data.ClearMailboxes();
-    try {
-        m_cycle.SendToExchange(QStringLiteral(">COM"), QStringLiteral("Nulování obsahu schránek"),
-                               m_data.BuildMailboxRequest());
-    } catch (const ECommError &) {
-        // The port failed at the very end: there is nobody left to tell.
-    }
+    m_cycle.SendToExchange(QStringLiteral(">COM"), QStringLiteral("Nulování obsahu schránek"),
+                           m_data.BuildMailboxRequest());
 }
 
 void TForm1::ShowException(const QString &message)

@@ -93,9 +93,10 @@ void PollingCycle::enterState(LinkState state)
 
 void PollingCycle::TimerTickTimer()
 {
-    // A step may let the message loop run (the mail library is called from
-    // here); a tick that arrives meanwhile must not start a second one.
-    if (m_tickGuard)
+    // A step or a reply handler may let the message loop run (the mail
+    // library is called from them); a tick that arrives meanwhile must
+    // neither start a second step nor count time against the reply.
+    if (m_tickGuard || m_dispatching)
         return;
     m_tickGuard = true;
     const auto releaseGuard = qScopeGuard([this]() { m_tickGuard = false; });
@@ -220,6 +221,8 @@ void PollingCycle::DispatchReply(std::uint8_t packetNumber, QByteArrayView data)
     const std::optional<ExchangeRequest> request = TakePendingReply(packetNumber);
     if (!request)
         return;
+    m_dispatching = true;
+    const auto endDispatch = qScopeGuard([this]() { m_dispatching = false; });
 
     bool offeredToCache = true;
     switch (request->kind) {
@@ -242,7 +245,7 @@ void PollingCycle::DispatchReply(std::uint8_t packetNumber, QByteArrayView data)
         break;
     case 'U':
         if (handlers.accountingReply)
-            handlers.accountingReply(data);
+            handlers.accountingReply(*request, data);
         offeredToCache = false;
         break;
     case 'V':

@@ -36,7 +36,7 @@ struct ReplyHandlers {
     std::function<void(const ExchangeRequest &request, QByteArrayView reply)> clientReply;  // 'I'
     std::function<void(QByteArrayView reply)> mailboxReply;                                // 'M'
     std::function<void(QByteArrayView reply)> trapReply;                                   // 'S'
-    std::function<void(QByteArrayView reply)> accountingReply;                             // 'U'
+    std::function<void(const ExchangeRequest &request, QByteArrayView reply)> accountingReply;  // 'U'
     std::function<void(const QByteArray &request, QByteArrayView reply)> storeReply;       // the reply cache
     // The 'M' step: true when the mailboxes changed and the message must go out.
     std::function<bool()> syncMailboxes;
@@ -69,6 +69,13 @@ public:
     void DispatchReply(std::uint8_t packetNumber, QByteArrayView data);
     // Sends a client's request now and waits for its reply.
     void sendClientRequest(qintptr socketHandle, QByteArrayView bytes);
+    // A client's request may skip the queue: nothing in flight, nothing
+    // waiting, and no tick or reply handling under way (either may have let
+    // the event loop run).
+    bool canSendNow() const
+    {
+        return m_linkState == LinkState::Idle && m_queue.isEmpty() && !m_tickGuard && !m_dispatching;
+    }
 
     void TimerTickTimer();
     void TimerANTimer();
@@ -118,4 +125,5 @@ private:
     int m_timeoutCount = 0;
     bool m_restoreNoticePending = false;
     bool m_tickGuard = false;
+    bool m_dispatching = false;
 };

@@ -67,7 +67,7 @@ void ClientGateway::HandleClientRead(ClientConnection &client)
     if (AnswerLineStatus(request, client) || AnswerAccounting(request, client) || AnswerFromCache(request, client))
         return;
 
-    if (m_cycle.linkState() == LinkState::Idle && m_cycle.requestQueue().isEmpty())
+    if (m_cycle.canSendNow())
         m_cycle.sendClientRequest(client.handle, request);
     else
         m_cycle.EnqueueRequest('I', client.handle, request);

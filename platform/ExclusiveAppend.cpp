@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +40,7 @@ bool writeAll(int fd, QByteArrayView bytes)
 bool appendExclusively(const QString &path, QByteArrayView bytes, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0)
         return fail(error, "open");
     struct Closer {
@@ -47,6 +48,12 @@ bool appendExclusively(const QString &path, QByteArrayView bytes, QString *error
         ~Closer() { ::close(fd); }
     } closer{fd};
 
+    // A pipe or a device would block the agent or never hold the line.
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return fail(error, "not a regular file");
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return fail(error, "lock");
     const off_t end = ::lseek(fd, 0, SEEK_END);

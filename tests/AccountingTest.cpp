@@ -72,12 +72,16 @@ TEST_F(AccountingTest, LineHeldByAnotherProgramIsFetchedAgainAndListedOnce)
     EXPECT_EQ(dir.read("DATA.NEW"), "old\r\n");
     EXPECT_EQ(download.lines.NextLineNumber, 1) << "clients still get the line";
 
+    // A late answer to an earlier GetUCT is a new line, flag or not.
+    download.HandleAccountingReply(reply("line 0"));
+    EXPECT_EQ(download.lines.NextLineNumber, 2);
+
     ::close(other);
-    download.HandleAccountingReply(reply("line 1"));
+    download.HandleAccountingReply(reply("line 1"), true);
     EXPECT_FALSE(data.RepeatAccounting);
     EXPECT_EQ(data.BuildAccountingRequest(), QByteArray(1, '\4'));
     EXPECT_EQ(dir.read("DATA.NEW"), "old\r\nline 1\r\n");
-    EXPECT_EQ(download.lines.NextLineNumber, 1) << "the repeated line is not listed twice";
+    EXPECT_EQ(download.lines.NextLineNumber, 2) << "the repeated line is not listed twice";
 }
 
 TEST_F(AccountingTest, RemovedFileIsCreatedAgainAndMissingDirectoryFails)
@@ -89,6 +93,12 @@ TEST_F(AccountingTest, RemovedFileIsCreatedAgainAndMissingDirectoryFails)
 
     settings.UctFile = dir.path("missing/DATA.NEW");
     download.HandleAccountingReply(reply("c"));
+    EXPECT_TRUE(data.RepeatAccounting);
+
+    // A device is no accounting file: nothing it swallows is stored.
+    data.RepeatAccounting = false;
+    settings.UctFile = QStringLiteral("/dev/null");
+    download.HandleAccountingReply(reply("d"));
     EXPECT_TRUE(data.RepeatAccounting);
 }
 

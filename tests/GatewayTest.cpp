@@ -66,6 +66,48 @@ TEST_F(GatewayTest, ReadIsPassedThroughAndThenAnsweredFromTheCacheForItsLifetime
     EXPECT_EQ(form.replyCache()->filled(), filledSlots);
 }
 
+TEST_F(GatewayTest, IdleLinkSendsAClientRequestAtOnceNotAtTheNextTick)
+{
+    TForm1 &form = start();
+    form.Zastavit1->trigger();  // no tick runs from here on
+    TestClient client;
+    connect(client);
+    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+}
+
+TEST_F(GatewayTest, LogLinesTowardsTheClientFollowTheirCategories)
+{
+    start("SendUct=1\r\n");
+    TestClient client;
+    connect(client);
+    const auto linesFor = [&](const QByteArray &request) {
+        const qsizetype before = exchange.agent.logEntries().size();
+        client.ask(request, 1);
+        waitFor([&]() { return exchange.agent.logEntries().size() > before; }, 500);
+        return exchange.agent.logEntries().mid(before);
+    };
+
+    TForm1 &form = *exchange.agent.form;
+    form.settings.logFlags.TCP_IP_Out = true;
+    QStringList lines = linesFor(hex("000205"));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("<IP:127.0.0.1:"));
+    EXPECT_EQ(lines[1], "<COM Ars[5]");
+    EXPECT_TRUE(lines[2].startsWith(">IP:127.0.0.1:"));
+    EXPECT_TRUE(lines[2].endsWith(" Ars[5]"));
+    EXPECT_EQ(lines[0].section(' ', 0, 0).mid(1), lines[2].section(' ', 0, 0).mid(1)) << "same address and handle";
+
+    form.settings.logFlags.Com_In = false;
+    form.settings.logFlags.TCP_IP_In = false;
+    lines = linesFor(hex("000205"));  // from the cache now
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(">IP:127.0.0.1:"));
+    EXPECT_TRUE(lines[0].endsWith(" Čtení Ars[5]"));
+
+    form.settings.logFlags.TCP_IP_Out = false;
+    EXPECT_TRUE(linesFor(hex("000205")).isEmpty());
+}
+
 TEST_F(GatewayTest, WritesAreNeverCached)
 {
     start();

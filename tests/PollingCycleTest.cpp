@@ -63,6 +63,12 @@ TEST_F(PollingCycleTest, QueueKeepsOneEntryPerOwnKindAndPerClient)
     EXPECT_EQ(cycle.requestQueue().keys(), (QStringList{"S", "A", "I7"}));
     EXPECT_EQ(cycle.requestQueue().head().key, "S");
 
+    RequestQueue client;
+    client.EnqueueRequest('I', 7, bytes({0, 1, 0}));
+    client.EnqueueRequest('I', 7, bytes({0, 2, 0}));
+    ASSERT_EQ(client.size(), 1);
+    EXPECT_EQ(client.head().request->message, bytes({0, 2, 0})) << "the newer request replaces the older";
+
     RequestQueue queue;
     queue.EnqueueRequest('I', 1, bytes({0, 1, 0}));
     for (int handle = 2; handle <= 100; ++handle)
@@ -72,6 +78,31 @@ TEST_F(PollingCycleTest, QueueKeepsOneEntryPerOwnKindAndPerClient)
     EXPECT_EQ(queue.size(), 100);
     EXPECT_EQ(queue.head().key, "I2");
     EXPECT_EQ(queue.keys().last(), "V");
+}
+
+TEST_F(PollingCycleTest, NoClientSkipsTheQueueWhileATickOrAReplyIsHandled)
+{
+    EXPECT_TRUE(cycle.canSendNow());
+    bool duringTick = true;
+    cycle.handlers.syncMailboxes = [&]() {
+        duringTick = cycle.canSendNow();
+        return false;
+    };
+    cycle.EnqueueRequest('M');
+    tick();
+    EXPECT_FALSE(duringTick);
+
+    bool duringDispatch = true;
+    cycle.handlers.trapReply = [&](QByteArrayView) {
+        duringDispatch = cycle.canSendNow();
+        tick(settings.MaxTick + 1);  // as if the mail library let the loop run
+    };
+    cycle.EnqueueRequest('S');
+    tick();
+    cycle.DispatchReply(lastPacketNumber(), bytes({0, 1, 0}));
+    EXPECT_FALSE(duringDispatch);
+    EXPECT_EQ(cycle.timeoutCount(), 0) << "no time counted against a reply being handled";
+    EXPECT_TRUE(cycle.canSendNow());
 }
 
 TEST_F(PollingCycleTest, ClientRequestRecordHoldsAtMost256Bytes)
@@ -128,7 +159,9 @@ TEST_F(PollingCycleTest, LineNumbersFailureStartsNoTimer)
 TEST_F(PollingCycleTest, SilentExchangeAtStartTimesOutOnce)
 {
     cycle.EnqueueRequest('V');
-    tick(1 + settings.MaxTick);
+    tick(settings.MaxTick);
+    EXPECT_EQ(cycle.linkState(), LinkState::AwaitingReply) << "given up only after MaxTick ticks";
+    tick();
     EXPECT_EQ(cycle.linkState(), LinkState::Idle);
     EXPECT_EQ(cycle.timeoutCount(), 1);
     tick(20);
@@ -148,7 +181,9 @@ TEST_F(PollingCycleTest, OutageIsReportedOnceAndItsEndOnce)
     EXPECT_EQ(notices, std::vector<int>{PollingCycle::LinkLostNotice});
 
     // The pause, then the line numbers are asked for again; still no answer.
-    tick(settings.MaxErrorTick);
+    tick(settings.MaxErrorTick - 1);
+    EXPECT_EQ(cycle.linkState(), LinkState::ExchangeDown);
+    tick();
     EXPECT_EQ(cycle.linkState(), LinkState::Idle);
     EXPECT_EQ(cycle.requestQueue().keys(), QStringList{"V"});
     for (int timeout = 0; timeout < settings.MaxError; ++timeout) {
