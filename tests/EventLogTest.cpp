@@ -1,3 +1,4 @@
+#include "common/Clock.h"
 #include "log/EventLog.h"
 #include "support/ManualClock.h"
 #include "support/QtPrinters.h"
@@ -164,6 +165,27 @@ TEST_F(EventLogTest, FullListKeepsFollowingTheNewestLineThroughBursts)
     EXPECT_EQ(shownSelectedRow(), EventLog::MaxLogLines - 1);
     EXPECT_EQ(view.model()->index(0, 0).data().toString(), log.line(0));
     EXPECT_EQ(view.model()->index(499, 0).data().toString(), "14:05:09.3  ---- 699");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SystemClockTest, ReadsTheLocalTimeOfDay)
+{
+    const SystemClock clock;
+    for (int reading = 0; reading < 3; ++reading) {
+        const QDateTime before = QDateTime::currentDateTime();
+        const QDateTime now = clock.now();
+        const QDateTime after = QDateTime::currentDateTime();
+        EXPECT_LE(before.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
+        EXPECT_LE(now.toMSecsSinceEpoch(), after.toMSecsSinceEpoch());
+        EXPECT_EQ(now.offsetFromUtc(), after.offsetFromUtc());
+        if (before.date() != after.date())
+            continue;  // midnight passed between the readings
+        EXPECT_LE(before.time().msecsTo(now.time()), 1000) << "wall-clock time, not UTC";
+        EXPECT_GE(before.time().msecsTo(now.time()), 0);
+    }
 }
 
 }  // namespace
