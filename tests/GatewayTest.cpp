@@ -1,5 +1,6 @@
 #include "gateway/ReplyCache.h"
 #include "support/ExchangeAgentFixture.h"
+#include "support/LinkSupport.h"
 #include "support/QtPrinters.h"
 #include "support/TestClient.h"
 #include "support/WaitFor.h"
@@ -7,11 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 class GatewayTest : public ::testing::Test {
 protected:
@@ -43,9 +39,9 @@ TEST_F(GatewayTest, ReadIsPassedThroughAndThenAnsweredFromTheCacheForItsLifetime
     connect(client);
 
     const size_t before = heard();
-    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(client.ask(bytes("000205"), 6), bytes("0002050A0B0C"));
     EXPECT_EQ(heard(), before + 1);
-    EXPECT_EQ(exchange.simulator.requests().back().message, hex("000205"));
+    EXPECT_EQ(exchange.simulator.requests().back().message, bytes("000205"));
     const QStringList log = exchange.agent.logEntries();
     EXPECT_TRUE(log.last().startsWith("<COM Ars[5]")) << log.last().toStdString();
     EXPECT_TRUE(log.at(log.size() - 2).startsWith("<IP:127.0.0.1:"));
@@ -53,7 +49,7 @@ TEST_F(GatewayTest, ReadIsPassedThroughAndThenAnsweredFromTheCacheForItsLifetime
 
     // Within the structure's 60 s the agent answers by itself.
     exchange.agent.clock.advance(59999);
-    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(client.ask(bytes("000205"), 6), bytes("0002050A0B0C"));
     EXPECT_EQ(heard(), before + 1);
     EXPECT_EQ(exchange.agent.logEntries().last(), "<CCH Čtení Ars[5]");
 
@@ -61,7 +57,7 @@ TEST_F(GatewayTest, ReadIsPassedThroughAndThenAnsweredFromTheCacheForItsLifetime
     const int filledSlots = form.replyCache()->filled();
     exchange.simulator.command(u"record 2 5 0D");
     exchange.agent.clock.advance(1);
-    EXPECT_EQ(client.ask(hex("000205"), 4), hex("0002050D"));
+    EXPECT_EQ(client.ask(bytes("000205"), 4), bytes("0002050D"));
     EXPECT_EQ(heard(), before + 2);
     EXPECT_EQ(form.replyCache()->filled(), filledSlots);
 }
@@ -72,7 +68,7 @@ TEST_F(GatewayTest, IdleLinkSendsAClientRequestAtOnceNotAtTheNextTick)
     form.Zastavit1->trigger();  // no tick runs from here on
     TestClient client;
     connect(client);
-    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(client.ask(bytes("000205"), 6), bytes("0002050A0B0C"));
 }
 
 TEST_F(GatewayTest, LogLinesTowardsTheClientFollowTheirCategories)
@@ -89,7 +85,7 @@ TEST_F(GatewayTest, LogLinesTowardsTheClientFollowTheirCategories)
 
     TForm1 &form = *exchange.agent.form;
     form.settings.logFlags.TCP_IP_Out = true;
-    QStringList lines = linesFor(hex("000205"));
+    QStringList lines = linesFor(bytes("000205"));
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith("<IP:127.0.0.1:"));
     EXPECT_EQ(lines[1], "<COM Ars[5]");
@@ -99,13 +95,13 @@ TEST_F(GatewayTest, LogLinesTowardsTheClientFollowTheirCategories)
 
     form.settings.logFlags.Com_In = false;
     form.settings.logFlags.TCP_IP_In = false;
-    lines = linesFor(hex("000205"));  // from the cache now
+    lines = linesFor(bytes("000205"));  // from the cache now
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith(">IP:127.0.0.1:"));
     EXPECT_TRUE(lines[0].endsWith(" Čtení Ars[5]"));
 
     form.settings.logFlags.TCP_IP_Out = false;
-    EXPECT_TRUE(linesFor(hex("000205")).isEmpty());
+    EXPECT_TRUE(linesFor(bytes("000205")).isEmpty());
 }
 
 TEST_F(GatewayTest, WritesAreNeverCached)
@@ -115,7 +111,7 @@ TEST_F(GatewayTest, WritesAreNeverCached)
     connect(client);
     const size_t before = heard();
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(client.ask(hex("01020700"), 3), hex("000207"));
+        EXPECT_EQ(client.ask(bytes("01020700"), 3), bytes("000207"));
     EXPECT_EQ(heard(), before + 2);
 }
 
@@ -126,15 +122,15 @@ TEST_F(GatewayTest, LineStatusComesFromTheExchangeUntilThePollHasStoredOne)
     connect(client);
 
     EXPECT_EQ(form.data().LineStatusLength(), 0);
-    const QByteArray first = client.ask(hex("001600"), 3);
-    EXPECT_TRUE(first.startsWith(hex("001600")));
+    const QByteArray first = client.ask(bytes("001600"), 3);
+    EXPECT_TRUE(first.startsWith(bytes("001600")));
     EXPECT_TRUE(form.pollingCycle().TimerAN->isEnabled()) << "clients asking switch the poll on";
 
     ASSERT_TRUE(waitFor([&]() { return form.data().LineStatusLength() > 0; }));
     const size_t before = heard();
     form.pollingCycle().TimerAN->setEnabled(false);  // keep the exchange quiet for the count below
     exchange.agent.clock.advance(60000);             // no cache slot could still answer
-    EXPECT_EQ(client.ask(hex("001600"), first.size()), form.data().LineStatus());
+    EXPECT_EQ(client.ask(bytes("001600"), first.size()), form.data().LineStatus());
     EXPECT_EQ(heard(), before);
     EXPECT_TRUE(exchange.agent.logEntries().contains("<CCH Stav linek"));
     EXPECT_TRUE(form.pollingCycle().TimerAN->isEnabled());
@@ -151,24 +147,24 @@ TEST_F(GatewayTest, AccountingLinesForEachClientFromItsOwnPosition)
     connect(a);
     connect(b);
     const auto answer = [](const char *line) { return QByteArray(1, '\0') + line + QByteArray(1, '\0'); };
-    EXPECT_EQ(a.ask(hex("05"), 8), answer("line 0")) << "RepUCT first gives the oldest line";
-    EXPECT_EQ(a.ask(hex("04"), 8), answer("line 1"));
-    EXPECT_EQ(b.ask(hex("04"), 8), answer("line 0"));
-    EXPECT_EQ(a.ask(hex("05"), 8), answer("line 1"));
-    EXPECT_EQ(a.ask(hex("04"), 8), answer("line 2"));
-    EXPECT_EQ(a.ask(hex("04"), 1), hex("00"));
+    EXPECT_EQ(a.ask(bytes("05"), 8), answer("line 0")) << "RepUCT first gives the oldest line";
+    EXPECT_EQ(a.ask(bytes("04"), 8), answer("line 1"));
+    EXPECT_EQ(b.ask(bytes("04"), 8), answer("line 0"));
+    EXPECT_EQ(a.ask(bytes("05"), 8), answer("line 1"));
+    EXPECT_EQ(a.ask(bytes("04"), 8), answer("line 2"));
+    EXPECT_EQ(a.ask(bytes("04"), 1), bytes("00"));
 
     // A client idle while more than 201 lines came goes on with the oldest still held.
     for (int number = 3; number < 300; ++number)
         form.accounting().HandleAccountingReply(QByteArray(1, '\0') + "line " + QByteArray::number(number));
-    EXPECT_EQ(b.ask(hex("04"), 9), answer("line 99"));
+    EXPECT_EQ(b.ask(bytes("04"), 9), answer("line 99"));
 
     const size_t before = heard();
     form.settings.SendUct = false;
-    EXPECT_EQ(b.ask(hex("04"), 1), hex("00"));
+    EXPECT_EQ(b.ask(bytes("04"), 1), bytes("00"));
     form.settings.SendUct = true;
     form.settings.ReadUct = false;
-    EXPECT_EQ(b.ask(hex("05"), 1), hex("00"));
+    EXPECT_EQ(b.ask(bytes("05"), 1), bytes("00"));
     EXPECT_EQ(heard(), before) << "accounting requests never reach the exchange";
 }
 
@@ -179,7 +175,7 @@ TEST_F(GatewayTest, ClientGoneBeforeItsReplyCostsNothing)
     {
         TestClient client;
         connect(client);
-        client.socket.write(hex("000205"));
+        client.socket.write(bytes("000205"));
         ASSERT_TRUE(waitFor([&]() { return form.pollingCycle().linkState() == LinkState::AwaitingClientReply; }));
     }
     ASSERT_TRUE(waitFor([&]() { return form.serverSocket().clientCount() == 0; }));
@@ -203,7 +199,7 @@ TEST_F(GatewayTest, OverlongRequestIsRefusedWhole)
     EXPECT_EQ(heard(), before);
 
     // The connection still serves the next request.
-    EXPECT_EQ(client.ask(hex("000205"), 6), hex("0002050A0B0C"));
+    EXPECT_EQ(client.ask(bytes("000205"), 6), bytes("0002050A0B0C"));
 }
 
 TEST_F(GatewayTest, CrowdOfBadClientsDoesNotStarveAGoodOne)
@@ -221,15 +217,15 @@ TEST_F(GatewayTest, CrowdOfBadClientsDoesNotStarveAGoodOne)
         // Garbage, half requests, overlong requests and plain reads.
         const int kind = i % 4;
         client->socket.write(kind == 0   ? QByteArray::number(i * 7919).repeated(3)
-                             : kind == 1 ? hex("00")
+                             : kind == 1 ? bytes("00")
                              : kind == 2 ? QByteArray(600, char(i))
-                                         : hex("000205"));
+                                         : bytes("000205"));
         if (i % 3 == 0)
             client->socket.abort();  // gone mid-request
     }
     TestClient good;
     connect(good);
-    EXPECT_EQ(good.ask(hex("000205"), 6, 10000), hex("0002050A0B0C"));
+    EXPECT_EQ(good.ask(bytes("000205"), 6, 10000), bytes("0002050A0B0C"));
     crowd.clear();
     EXPECT_TRUE(waitFor([&]() { return form.serverSocket().clientCount() == 1; }, 10000));
 }

@@ -1,4 +1,5 @@
 #include "support/ExchangeAgentFixture.h"
+#include "support/LinkSupport.h"
 #include "support/QtPrinters.h"
 #include "support/WaitFor.h"
 
@@ -9,11 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
 
 int countOf(const QStringList &lines, const QString &line)
 {
@@ -30,7 +26,7 @@ TEST(PollingAgentTest, FirstFrameAsksForTheLineNumbers)
     ASSERT_TRUE(waitFor([&]() { return form.data().LineCount() == 3; }));
     const auto &first = exchange.simulator.requests().front();
     EXPECT_EQ(first.number, 1);
-    EXPECT_EQ(first.message, hex("000E00"));
+    EXPECT_EQ(first.message, bytes("000E00"));
     EXPECT_EQ(form.data().Lines()[2].Number, "*#");
     EXPECT_EQ(exchange.agent.logEntries().mid(3, 3),
               (QStringList{"<LOC Čtení Čísla linek", ">COM Čtení Čísla linek", "<COM Načtena čísla linek"}));
@@ -76,7 +72,7 @@ TEST(PollingAgentTest, OutageIsLoggedOnceAndItsEndWhenTheExchangeAnswers)
     EXPECT_LT(lost, log.indexOf("-OK- Obnova komunikace s ústřednou"));
     // The line numbers were asked for at start and again after the first pause.
     const auto messages = exchange.requestMessages();
-    EXPECT_GE(std::count(messages.begin(), messages.end(), hex("000E00")), 2);
+    EXPECT_GE(std::count(messages.begin(), messages.end(), bytes("000E00")), 2);
 }
 
 TEST(PollingAgentTest, LateReplyIsStillDispatched)
@@ -119,8 +115,8 @@ TEST(PollingAgentTest, LastMessageOfAShutDownClearsTheMailboxes)
     form.data().SetMailbox("102", 3, 1, 2, 0);
 
     exchange.agent.form.reset();
-    ASSERT_TRUE(waitFor([&]() { return exchange.simulator.requests().back().message.startsWith(hex("011100")); }));
-    EXPECT_EQ(exchange.requestMessages().back(), hex("011100" "00000000" "00000000"));
+    ASSERT_TRUE(waitFor([&]() { return exchange.simulator.requests().back().message.startsWith(bytes("011100")); }));
+    EXPECT_EQ(exchange.requestMessages().back(), bytes("011100" "00000000" "00000000"));
 }
 
 }  // namespace
